@@ -1249,7 +1249,6 @@ LRESULT WINAPI DispatchMessageA(const MSG *msg);
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int code);
-BOOL WINAPI WaitMessage(void);
 HACCEL WINAPI LoadAcceleratorsA(HINSTANCE instance, LPCSTR name);
 int WINAPI TranslateAcceleratorA(HWND window, HACCEL table, LPMSG msg);
 HWND WINAPI SetFocus(HWND window);
@@ -1268,8 +1267,6 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor);
 BOOL WINAPI MessageBeep(UINT type);
 DWORD WINAPI GetMessagePos(void);
 LONG WINAPI GetMessageTime(void);
-UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, void *proc);
-BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
 
 /* USER32: painting. */
 BOOL WINAPI UpdateWindow(HWND window);
