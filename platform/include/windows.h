@@ -672,6 +672,8 @@ typedef const SCROLLINFO *LPCSCROLLINFO;
 #define CB_SHOWDROPDOWN 0x014F
 #define CB_GETITEMDATA 0x0150
 #define CB_SETITEMDATA 0x0151
+#define CB_GETDROPPEDCONTROLRECT 0x0152
+#define CB_GETITEMHEIGHT 0x0154
 #define CB_GETDROPPEDSTATE 0x0157
 #define CB_FINDSTRINGEXACT 0x0158
 #define CB_OKAY 0
@@ -688,6 +690,11 @@ typedef const SCROLLINFO *LPCSCROLLINFO;
 #define CBN_CLOSEUP 8
 #define CBN_SELENDOK 9
 #define CBN_SELENDCANCEL 10
+
+/* List box messages the open list of a combo box answers. */
+#define LB_GETCOUNT 0x018B
+#define LB_GETITEMRECT 0x0198
+#define LB_ERR (-1)
 
 /* Message boxes. */
 #define MB_OK 0x00000000L
