@@ -114,7 +114,12 @@ struct GdiObject {
     int kind;         /* GdiKind */
     bool stock = false;
     int selections = 0; /* device contexts that hold it selected */
-    virtual ~GdiObject() {}
+    /* Every object enters the table of live objects when it is made and
+     * leaves it when it is destroyed, so that GdiLookup can check a handle
+     * without reading freed memory (defined in gdi/dc.cpp). */
+    GdiObject();
+    GdiObject(const GdiObject &other);
+    virtual ~GdiObject();
 };
 constexpr uint32_t kGdiMagic = 0x4f494447; /* "GDIO" */
 
@@ -207,6 +212,8 @@ uint32_t SysColorPixel(int index);
 
 /* The fonts the window manager draws with. */
 HFONT SystemFont(); /* "MS Sans Serif" 8 pt: dialogs, captions, controls */
+/* Frees a font object that DeleteObject was asked to delete (gdi/font.cpp). */
+void FontRelease(FontObj *font);
 
 /* ---- display: the screen ------------------------------------------------ */
 
@@ -249,6 +256,12 @@ void ScreenDamage(const RECT &r);
 void ScreenFlush();
 /* Maps a colour to the nearest entry of the system palette (8 bits). */
 int NearestSystemIndex(uint32_t rgb);
+/* The backends.  Each sizes screen.framebuffer and fills it with the
+ * desktop; null with a message in error when it cannot start. */
+ScreenBackend *CreateHeadlessBackend(Screen &screen, std::string &error);
+ScreenBackend *CreateX11Backend(Screen &screen, std::string &error); /* display/x11.cpp */
+/* Writes a surface as an RGB PNG file at a host path (automation/png.cpp). */
+bool WritePng(const char *path, const Surface &surface);
 
 /* ---- user: input into the window manager -------------------------------- */
 
