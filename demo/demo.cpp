@@ -111,6 +111,45 @@ static void Script()
     }
 }
 
+static void MakeDirs(const std::string &root, const char *const *dirs)
+{
+    for (; *dirs; dirs++) {
+        std::string path = root;
+        std::string rel = *dirs;
+        size_t start = 0;
+        while (start <= rel.size()) {
+            size_t end = rel.find('/', start);
+            if (end == std::string::npos)
+                end = rel.size();
+            path += "/" + rel.substr(start, end - start);
+            mkdir(path.c_str(), 0755);
+            start = end + 1;
+        }
+    }
+}
+
+// A machine with two drives and a few folders, so that the browser has
+// somewhere to walk.
+static void FurnishMachine(const std::string &machine)
+{
+    static const char *const onC[] = {"WINDOWS/SYSTEM", "WINDOWS/TEMP", "Program files/Common Files",
+                                      "Program files/Accessories", "Users/Public/Desktop",
+                                      "ProgramData/Microsoft/Windows/Start Menu/Programs", nullptr};
+    static const char *const onD[] = {"GAMES", "Music", "Tools", nullptr};
+    mkdir(machine.c_str(), 0755);
+    mkdir((machine + "/drive_c").c_str(), 0755);
+    mkdir((machine + "/drive_d").c_str(), 0755);
+    MakeDirs(machine + "/drive_c", onC);
+    MakeDirs(machine + "/drive_d", onD);
+    FILE *ini = fopen((machine + "/machine.ini").c_str(), "w");
+    if (!ini)
+        return;
+    fputs("[machine]\nwindows=C:\\WINDOWS\ntemp=C:\\WINDOWS\\TEMP\ncurrent=C:\\\n"
+          "[drives]\nC=drive_c\nD=drive_d\n[free]\nD=2000000000\n[screen]\nbackend=headless\n",
+          ini);
+    fclose(ini);
+}
+
 int main(int argc, char **argv)
 {
     if (argc > 1)
@@ -128,6 +167,7 @@ int main(int argc, char **argv)
         }
         machine = std::string(tmpl) + "/machine";
         setenv("SETUP_MACHINE", machine.c_str(), 1);
+        FurnishMachine(machine);
     } else {
         machine = getenv("SETUP_MACHINE");
     }
