@@ -19,6 +19,7 @@
 #include <commctrl.h>
 
 #include <stdint.h>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -84,10 +85,35 @@ unsigned char UnicodeToCp1252(uint32_t cp);
 
 /* ---- gdi: surfaces, regions, device contexts ---------------------------- */
 
+/* Pixel memory: large surfaces are mapped straight from the system, zeroed
+ * and backed by huge pages where the host offers them, so that making a
+ * screen-sized bitmap costs a few page faults rather than thousands and no
+ * second pass of zeroing.  Elements are left as the memory comes (zero). */
+void *AllocatePixels(size_t bytes);
+void FreePixels(void *p, size_t bytes);
+template <class T> struct PixelAllocator {
+    typedef T value_type;
+    PixelAllocator() = default;
+    template <class U> PixelAllocator(const PixelAllocator<U> &) {}
+    T *allocate(size_t n)
+    {
+        void *p = AllocatePixels(n * sizeof(T));
+        if (!p)
+            throw std::bad_alloc();
+        return static_cast<T *>(p);
+    }
+    void deallocate(T *p, size_t n) { FreePixels(p, n * sizeof(T)); }
+    template <class U> void construct(U *) {}
+    template <class U, class... Args> void construct(U *p, Args &&...args) { ::new ((void *)p) U(args...); }
+    template <class U> bool operator==(const PixelAllocator<U> &) const { return true; }
+    template <class U> bool operator!=(const PixelAllocator<U> &) const { return false; }
+};
+typedef std::vector<uint32_t, PixelAllocator<uint32_t>> PixelVector;
+
 struct Surface {
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels; /* row-major, top row first, 0x00RRGGBB */
+    PixelVector pixels; /* row-major, top row first, 0x00RRGGBB */
     bool Resize(int w, int h);    /* false when the memory cannot be had */
     uint32_t *Row(int y) { return pixels.data() + (size_t)y * width; }
 };

@@ -19,6 +19,8 @@
  */
 #include "gdi.h"
 
+#include <string.h>
+
 namespace layer {
 
 uint32_t Rop3(DWORD rop, uint32_t s, uint32_t p, uint32_t d)
@@ -155,6 +157,44 @@ void FillDeviceRop2(const Target &t, const RECT &r, uint32_t color, int rop2)
     }
 }
 
+/* A plain copy between colour surfaces of the same scale, row by row with
+ * memmove: the common case (painting a prepared bitmap, capturing the
+ * screen), which the general path would do a pixel at a time through a
+ * gathered copy.  Rows are walked bottom-up when the source lies above the
+ * destination on the same surface, so that overlap cannot smear.  Returns
+ * -1 when the case is not this one and the general path must run. */
+static int CopyUnscaled(const Target &t, const RECT &dest, const RECT &visible, HDC src, int sx, int sy)
+{
+    DC *sdc = DCLookup(src);
+    Target st;
+    if (!sdc || !MakeTarget(sdc, st)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (st.mono || t.mono)
+        return -1;
+    const Surface &ss = *st.surface;
+    /* Source device position of a destination device pixel. */
+    int offx = sx + st.dx - dest.left, offy = sy + st.dy - dest.top;
+    RECT inSource = {-offx, -offy, ss.width - offx, ss.height - offy}, lim, o;
+    if (!Clip(visible, inSource, lim))
+        return TRUE;
+    bool upward = &ss == t.surface && offy < 0;
+    for (const RECT &c : t.clip.rects) {
+        if (!Clip(c, lim, o))
+            continue;
+        size_t n = (size_t)(o.right - o.left) * sizeof(uint32_t);
+        for (int k = 0; k < o.bottom - o.top; k++) {
+            int py = upward ? o.bottom - 1 - k : o.top + k;
+            uint32_t *to = t.surface->Row(py) + o.left;
+            const uint32_t *from = ss.pixels.data() + (size_t)(py + offy) * ss.width + (o.left + offx);
+            memmove(to, from, n);
+        }
+        TargetDamage(t, o);
+    }
+    return TRUE;
+}
+
 /* Normalises a mirrored extent: a negative width covers the pixels from
  * x + width + 1 to x, in reverse. */
 static void Normalize(int &x, int &w, bool &flip)
@@ -197,6 +237,11 @@ static BOOL Blit(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, i
     int vw = visible.right - visible.left, vh = visible.bottom - visible.top;
 
     bool useSource = RopUsesSource(rop);
+    if (rop == SRCCOPY && sw == w && sh == h && !flipX && !flipY) {
+        int copied = CopyUnscaled(t, dest, visible, src, sx, sy);
+        if (copied >= 0)
+            return copied;
+    }
     std::vector<uint32_t> source;
     std::vector<uint8_t> valid;
     if (useSource) {

@@ -118,6 +118,12 @@ static uint32_t Channel(uint32_t value, uint32_t mask)
 
 void DecodeDibRow(const Dib &dib, const uint8_t *row, uint32_t *out, int count)
 {
+    /* The screen-sized cases get loops of their own, without a switch per pixel. */
+    if (dib.bits == 24) {
+        for (int x = 0; x < count; x++, row += 3)
+            out[x] = ((uint32_t)row[2] << 16) | ((uint32_t)row[1] << 8) | row[0];
+        return;
+    }
     for (int x = 0; x < count; x++) {
         switch (dib.bits) {
         case 1: out[x] = dib.table[(row[x >> 3] >> (7 - (x & 7))) & 1]; break;
@@ -231,6 +237,15 @@ static int Nearest(const std::vector<uint32_t> &table, uint32_t rgb)
 static void EncodeRow(int bits, const std::vector<uint32_t> &table, const uint32_t *in, int count,
                       uint8_t *row)
 {
+    if (bits == 24) {
+        for (int x = 0; x < count; x++, row += 3) {
+            uint32_t p = in[x];
+            row[0] = (uint8_t)p;
+            row[1] = (uint8_t)(p >> 8);
+            row[2] = (uint8_t)(p >> 16);
+        }
+        return;
+    }
     int lastPixel = -1, lastIndex = 0;
     for (int x = 0; x < count; x++) {
         uint32_t p = in[x] & 0xFFFFFF;
@@ -276,8 +291,12 @@ static int StoreScans(BitmapObj *b, const Dib &dib, UINT start, UINT lines)
         int y = dib.topDown ? (int)scan : dib.height - 1 - (int)scan;
         if (y >= b->surface.height)
             continue;
-        DecodeDibRow(dib, dib.pixels + (size_t)i * dib.stride, row.data(), dib.width);
         uint32_t *dst = b->surface.Row(y);
+        if (b->bitsPixel != 1 && w == dib.width) {
+            DecodeDibRow(dib, dib.pixels + (size_t)i * dib.stride, dst, w);
+            continue;
+        }
+        DecodeDibRow(dib, dib.pixels + (size_t)i * dib.stride, row.data(), dib.width);
         for (int x = 0; x < w; x++)
             dst[x] = b->bitsPixel == 1 ? Mono(row[x]) : row[x];
     }

@@ -10,6 +10,9 @@
  * lists are short (a window's visible area less a few overlapping windows),
  * so nothing here tries to merge bands.
  */
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
 #include "gdi.h"
 
 #include <new>
@@ -118,6 +121,52 @@ RECT Region::Bounds() const
     return b;
 }
 
+static const size_t kMappedPixels = 1 << 20;
+
+/* Freed screen-sized blocks are kept for the next surface of the same size
+ * (a few of them), zeroed again on reuse: a program that makes and drops
+ * such bitmaps pays the system's page faults once, not every time. */
+struct PooledBlock {
+    void *p;
+    size_t bytes;
+};
+static PooledBlock pool[4];
+
+void *AllocatePixels(size_t bytes)
+{
+    if (bytes < kMappedPixels)
+        return calloc(bytes ? bytes : 1, 1);
+    for (PooledBlock &b : pool)
+        if (b.p && b.bytes == bytes) {
+            void *p = b.p;
+            b.p = nullptr;
+            memset(p, 0, bytes);
+            return p;
+        }
+    void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        return nullptr;
+    madvise(p, bytes, MADV_HUGEPAGE);
+    return p;
+}
+
+void FreePixels(void *p, size_t bytes)
+{
+    if (!p)
+        return;
+    if (bytes < kMappedPixels) {
+        free(p);
+        return;
+    }
+    for (PooledBlock &b : pool)
+        if (!b.p) {
+            b.p = p;
+            b.bytes = bytes;
+            return;
+        }
+    munmap(p, bytes);
+}
+
 /* Surfaces are capped well below what would overflow the index arithmetic,
  * so that a hostile size reads as "out of memory", not as a wrapped size. */
 bool Surface::Resize(int w, int h)
@@ -125,7 +174,8 @@ bool Surface::Resize(int w, int h)
     if (w < 0 || h < 0 || (w > 0 && h > (1 << 28) / w))
         return false;
     try {
-        pixels.assign((size_t)w * h, 0);
+        PixelVector fresh((size_t)w * h);
+        pixels.swap(fresh);
     } catch (const std::bad_alloc &) {
         return false;
     }

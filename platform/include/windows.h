@@ -606,9 +606,6 @@ typedef const SCROLLINFO *LPCSCROLLINFO;
 #define DWLP_MSGRESULT 0
 #define DWLP_DLGPROC 8
 #define DWLP_USER 16
-#define DWL_MSGRESULT 0
-#define DWL_DLGPROC 4
-#define DWL_USER 8
 
 /* Button messages and notifications. */
 #define BM_GETCHECK 0x00F0

@@ -216,6 +216,9 @@ extern "C" LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, D
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    /* Screen-sized buffers take huge pages where the host offers them. */
+    if (length >= (1u << 21))
+        madvise(p, length, MADV_HUGEPAGE);
     regions[(char *)p] = Region{length};
     return p;
 }
