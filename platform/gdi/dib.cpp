@@ -458,7 +458,9 @@ int WINAPI GetDIBits(HDC handle, HBITMAP bitmap, UINT start, UINT lines, LPVOID 
         UINT scan = start + i;
         int y = h.biHeight < 0 ? (int)scan : s.height - 1 - (int)scan;
         uint8_t *row = out + (size_t)i * stride;
-        memset(row, 0, stride);
+        /* Rows of 16 bits and more are written whole; only their padding needs clearing. */
+        size_t written = depth >= 16 ? (size_t)w * (depth / 8) : 0;
+        memset(row + written, 0, stride - written);
         EncodeRow(depth, table, s.pixels.data() + (size_t)y * s.width, w, row);
     }
     return (int)n;
