@@ -10,6 +10,7 @@
 
 #include "layer.h"
 
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,16 @@ void PostInternal(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 RECT ScrollBarRect(Window *w, int bar); /* window coordinates; empty when not shown */
 void PaintScrollBar(HDC windowDC, Window *w, int bar);
 void TrackScrollBar(Window *w, int bar, POINT screenPoint);
+
+/* A control's own record, kept as a pointer in the first window extra bytes. */
+template <class T> T *ControlState(Window *w)
+{
+    if (!w || w->extra.size() < sizeof(T *))
+        return nullptr;
+    T *state;
+    memcpy(&state, w->extra.data(), sizeof state);
+    return state;
+}
 
 /* Puts text on the clipboard (the backend's, or the layer's own). */
 void ClipboardPut(const std::string &text);

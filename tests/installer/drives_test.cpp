@@ -81,6 +81,8 @@ const DriveCase kCases[] = {
      0, "", 4096000, "Z:\\", "Nobra"},
 };
 
+void PrintTo(const DriveCase &c, std::ostream *os) { *os << c.name; }
+
 class DriveTable : public ::testing::TestWithParam<DriveCase> {};
 
 TEST_P(DriveTable, AsTheDestinationPageOpens)

@@ -33,6 +33,8 @@ struct CancelCase {
     int focusAfterNo; // a clicked button takes the focus; a key leaves it where it was
 };
 
+void PrintTo(const CancelCase &c, std::ostream *os) { *os << c.name; }
+
 class LicenceCancel : public ::testing::TestWithParam<CancelCase> {};
 
 // No leaves the page as it was; asked again, Yes ends it with 1, and the

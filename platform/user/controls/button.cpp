@@ -41,14 +41,7 @@ struct ButtonState {
 
 const int kBox = 13;
 
-ButtonState *StateOf(Window *w)
-{
-    if (!w || w->extra.size() < sizeof(ButtonState *))
-        return nullptr;
-    ButtonState *s;
-    memcpy(&s, w->extra.data(), sizeof s);
-    return s;
-}
+ButtonState *StateOf(Window *w) { return ControlState<ButtonState>(w); }
 
 UINT TypeOf(Window *w) { return w->style & BS_TYPEMASK; }
 

@@ -60,14 +60,7 @@ struct EditState {
     int wheel = 0; /* wheel delta not yet turned into lines */
 };
 
-EditState *StateOf(Window *w)
-{
-    if (!w || w->extra.size() < sizeof(EditState *))
-        return nullptr;
-    EditState *s;
-    memcpy(&s, w->extra.data(), sizeof s);
-    return s;
-}
+EditState *StateOf(Window *w) { return ControlState<EditState>(w); }
 
 bool Multi(Window *w) { return (w->style & ES_MULTILINE) != 0; }
 bool ReadOnly(Window *w) { return (w->style & ES_READONLY) != 0; }

@@ -28,14 +28,7 @@ struct StaticState {
     HICON icon = nullptr;
 };
 
-StaticState *StateOf(Window *w)
-{
-    if (!w || w->extra.size() < sizeof(StaticState *))
-        return nullptr;
-    StaticState *s;
-    memcpy(&s, w->extra.data(), sizeof s);
-    return s;
-}
+StaticState *StateOf(Window *w) { return ControlState<StaticState>(w); }
 
 UINT TypeOf(Window *w) { return w->style & SS_TYPEMASK; }
 
