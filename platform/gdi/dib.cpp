@@ -116,11 +116,26 @@ static uint32_t Channel(uint32_t value, uint32_t mask)
     return v * 255 / ((1u << width) - 1);
 }
 
+/* The word-at-a-time row loops below read and write DIB bytes in host order. */
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "DIB rows are packed for a little-endian host");
+
 void DecodeDibRow(const Dib &dib, const uint8_t *row, uint32_t *out, int count)
 {
     /* The screen-sized cases get loops of their own, without a switch per pixel. */
     if (dib.bits == 24) {
-        for (int x = 0; x < count; x++, row += 3)
+        /* Four pixels from three little-endian words at a time. */
+        int x = 0;
+        for (; x + 4 <= count; x += 4, row += 12) {
+            uint32_t a, b, c;
+            memcpy(&a, row, 4);
+            memcpy(&b, row + 4, 4);
+            memcpy(&c, row + 8, 4);
+            out[x] = a & 0xFFFFFF;
+            out[x + 1] = (a >> 24) | ((b & 0xFFFF) << 8);
+            out[x + 2] = (b >> 16) | ((c & 0xFF) << 16);
+            out[x + 3] = c >> 8;
+        }
+        for (; x < count; x++, row += 3)
             out[x] = ((uint32_t)row[2] << 16) | ((uint32_t)row[1] << 8) | row[0];
         return;
     }
@@ -238,7 +253,17 @@ static void EncodeRow(int bits, const std::vector<uint32_t> &table, const uint32
                       uint8_t *row)
 {
     if (bits == 24) {
-        for (int x = 0; x < count; x++, row += 3) {
+        /* Four pixels into three little-endian words at a time. */
+        int x = 0;
+        for (; x + 4 <= count; x += 4, row += 12) {
+            uint32_t p0 = in[x] & 0xFFFFFF, p1 = in[x + 1] & 0xFFFFFF, p2 = in[x + 2] & 0xFFFFFF,
+                     p3 = in[x + 3] & 0xFFFFFF;
+            uint32_t a = p0 | (p1 << 24), b = (p1 >> 8) | (p2 << 16), c = (p2 >> 16) | (p3 << 8);
+            memcpy(row, &a, 4);
+            memcpy(row + 4, &b, 4);
+            memcpy(row + 8, &c, 4);
+        }
+        for (; x < count; x++, row += 3) {
             uint32_t p = in[x];
             row[0] = (uint8_t)p;
             row[1] = (uint8_t)(p >> 8);
