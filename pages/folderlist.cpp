@@ -108,6 +108,7 @@ void FillFolderList(HWND dialog, HWND list, char *path, int mode)
     WIN32_FIND_DATAA found;
     const char *pattern;
     int n, next = 0, first = 0, line;
+    BOOL appended;
     LONG style;
 
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
@@ -128,7 +129,8 @@ void FillFolderList(HWND dialog, HWND list, char *path, int mode)
     }
 
     /* A path with no room for the pattern is listed as a folder that cannot be read. */
-    if (n + lstrlenA(pattern) < PathSize) {
+    appended = n + lstrlenA(pattern) < PathSize;
+    if (appended) {
         lstrcpyA(path + n, pattern);
         HANDLE find = FindFirstFileA(path, &found);
         if (find != INVALID_HANDLE_VALUE) {
@@ -144,12 +146,13 @@ void FillFolderList(HWND dialog, HWND list, char *path, int mode)
             } while (FindNextFileA(find, &found));
             FindClose(find);
         }
-        path[n] = '\0';
     }
 
     g_setup.folderItemCount = next;
     InsertFolderItem(list, g_setup.folderName, SortedPosition(list, first, g_setup.folderName),
                      g_setup.productImage, FolderItemProduct);
+    if (appended)
+        path[n] = '\0';
 
     lstrcpynA(g_setup.messageText, path, PathSize);
     line = lstrlenA(g_setup.messageText);

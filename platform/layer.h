@@ -90,6 +90,11 @@ unsigned char UnicodeToCp1252(uint32_t cp);
  * screen-sized bitmap costs a few page faults rather than thousands and no
  * second pass of zeroing.  Elements are left as the memory comes (zero). */
 void *AllocatePixels(size_t bytes);
+/* Anonymous zeroed memory; from 2 MiB up it starts on a 2 MiB boundary and
+ * asks for huge pages, so the system can back it with few, large pages.
+ * munmap(p, MappedLength(bytes)) frees it.  Null when the memory cannot be had. */
+void *MapAligned(size_t bytes, int protection);
+size_t MappedLength(size_t bytes);
 void FreePixels(void *p, size_t bytes);
 template <class T> struct PixelAllocator {
     typedef T value_type;

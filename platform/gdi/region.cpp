@@ -143,11 +143,7 @@ void *AllocatePixels(size_t bytes)
             memset(p, 0, bytes);
             return p;
         }
-    void *p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED)
-        return nullptr;
-    madvise(p, bytes, MADV_HUGEPAGE);
-    return p;
+    return MapAligned(bytes, PROT_READ | PROT_WRITE);
 }
 
 void FreePixels(void *p, size_t bytes)
@@ -164,7 +160,7 @@ void FreePixels(void *p, size_t bytes)
             b.bytes = bytes;
             return;
         }
-    munmap(p, bytes);
+    munmap(p, MappedLength(bytes));
 }
 
 /* Surfaces are capped well below what would overflow the index arithmetic,

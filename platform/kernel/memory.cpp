@@ -176,6 +176,43 @@ extern "C" SIZE_T WINAPI GlobalSize(HGLOBAL mem)
     return b->data ? b->size : 0;
 }
 
+namespace layer {
+
+void *MapAligned(size_t bytes, int protection)
+{
+    const size_t huge = (size_t)1 << 21;
+    if (bytes < huge) {
+        void *p = mmap(nullptr, bytes, protection, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        return p == MAP_FAILED ? nullptr : p;
+    }
+    if (bytes > SIZE_MAX - 2 * huge)
+        return nullptr;
+    /* Whole huge pages only, so that the last part is not left to small ones:
+     * map one more than needed, then give back the unaligned head and the rest. */
+    size_t length = MappedLength(bytes);
+    char *raw = (char *)mmap(nullptr, length + huge, protection, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        return nullptr;
+    char *start = (char *)(((uintptr_t)raw + huge - 1) & ~(uintptr_t)(huge - 1));
+    if (start > raw)
+        munmap(raw, start - raw);
+    char *end = start + length, *rawEnd = raw + length + huge;
+    if (rawEnd > end)
+        munmap(end, rawEnd - end);
+    madvise(start, length, MADV_HUGEPAGE);
+    return start;
+}
+
+size_t MappedLength(size_t bytes)
+{
+    const size_t huge = (size_t)1 << 21;
+    if (bytes < huge)
+        return bytes;
+    return (bytes + huge - 1) & ~(huge - 1);
+}
+
+} // namespace layer
+
 extern "C" LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect)
 {
     int prot = Protection(protect);
@@ -210,16 +247,12 @@ extern "C" LPVOID WINAPI VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, D
         return nullptr;
     }
     SIZE_T length = (size + page - 1) & ~(SIZE_T)(page - 1);
-    void *p = mmap(nullptr, length, (type & MEM_COMMIT) ? prot : PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS,
-                   -1, 0);
-    if (p == MAP_FAILED) {
+    void *p = layer::MapAligned(length, (type & MEM_COMMIT) ? prot : PROT_NONE);
+    if (!p) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    /* Screen-sized buffers take huge pages where the host offers them. */
-    if (length >= (1u << 21))
-        madvise(p, length, MADV_HUGEPAGE);
-    regions[(char *)p] = Region{length};
+    regions[(char *)p] = Region{layer::MappedLength(length)};
     return p;
 }
 

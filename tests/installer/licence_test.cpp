@@ -5,6 +5,8 @@
 
 #include "scenario.h"
 
+#include <algorithm>
+
 namespace {
 
 enum Trigger { EscKey, CancelButton, AgreeButton, EnterKey };
@@ -134,6 +136,28 @@ TEST(LicenceText, IsStringOneFiftyToItsLastLine)
         EXPECT_EQ(shown.substr(shown.size() - last.size()), last);
         // The one character beyond ASCII arrives as its Windows-1252 code.
         EXPECT_NE(shown.find("Copyright \xA9 2024"), std::string::npos);
+        // The text's form: 4,000 characters in 18 paragraphs, broken by CR-LF only (no bare CR
+        // or LF, which the edit would not break at), no line longer than 499 characters.
+        EXPECT_EQ(shown.size(), 4000u);
+        size_t breaks = 0, paragraphs = 0, longest = 0, beyondAscii = 0, start = 0;
+        for (size_t i = 0; i < shown.size(); i++) {
+            unsigned char c = (unsigned char)shown[i];
+            beyondAscii += c >= 0x80;
+            if (c == '\n')
+                EXPECT_TRUE(i > 0 && shown[i - 1] == '\r') << "bare LF at " << i;
+            if (c == '\r')
+                EXPECT_TRUE(i + 1 < shown.size() && shown[i + 1] == '\n') << "bare CR at " << i;
+            if (c != '\r')
+                continue;
+            breaks++;
+            longest = std::max(longest, i - start);
+            paragraphs += i > start && (i + 2 >= shown.size() || shown[i + 2] == '\r');
+            start = i + 2;
+        }
+        EXPECT_EQ(breaks, 43u);
+        EXPECT_EQ(paragraphs, 18u);
+        EXPECT_EQ(longest, 499u);
+        EXPECT_EQ(beyondAscii, 1u);
         wizard::CancelSetup(page);
     });
     EXPECT_SCENARIO_OK(result, 0);
