@@ -17,6 +17,7 @@
 #include "kernel/kernel.h"
 
 #include <string.h>
+#include <vector>
 
 static const uint16_t highHalf[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -208,13 +209,97 @@ extern "C" LPSTR WINAPI lstrcatA(LPSTR dst, LPCSTR src)
 
 /* Compares character by character after folding case; a null string sorts
  * before every other string, as the platform documents for lstrcmpi. */
+/*
+ * lstrcmpiA compares the way the platform documents it: a word sort, not a
+ * comparison of codes.  Case does not count; symbols sort before digits and
+ * digits before letters; an accented letter sorts with its base letter and
+ * after it only when everything else is equal; hyphens and apostrophes are
+ * passed over, so that "co-op" stays beside "coop".  Strings compare equal
+ * only when they are the same but for case.
+ */
+namespace {
+
+struct CollationKey {
+    std::vector<uint16_t> primary;
+    std::vector<uint8_t> accents;
+};
+
+/* Base letters of the accented Windows-1252 letters, lower case, from 0xC0 on. */
+static const char accentBase[64 + 1] =
+    "aaaaaaaceeeeiiiidnooooo*ouuuuy*s" /* 0xC0-0xDF: ae, thorn, sharp s handled apart */
+    "aaaaaaaceeeeiiiidnooooo/ouuuuy*y";
+
+void AddLetter(CollationKey &k, char base, uint8_t accent)
+{
+    k.primary.push_back((uint16_t)(0x300 | (base - 'a' + 1)));
+    k.accents.push_back(accent);
+}
+
+CollationKey Collate(const unsigned char *s)
+{
+    CollationKey k;
+    for (; *s; s++) {
+        unsigned char c = layer::LowerCp1252(*s);
+        if (c == '-' || c == '\'' || c == 0xAD)
+            continue;
+        if (c >= 'a' && c <= 'z') {
+            AddLetter(k, (char)c, 0);
+        } else if (c >= '0' && c <= '9') {
+            k.primary.push_back((uint16_t)(0x200 | (c - '0')));
+            k.accents.push_back(0);
+        } else if (c == 0xB9 || c == 0xB2 || c == 0xB3) {
+            k.primary.push_back((uint16_t)(0x200 | (c == 0xB9 ? 1 : c == 0xB2 ? 2 : 3)));
+            k.accents.push_back(c);
+        } else if (c == 0xE6) {
+            AddLetter(k, 'a', c);
+            AddLetter(k, 'e', c);
+        } else if (c == 0x9C) {
+            AddLetter(k, 'o', c);
+            AddLetter(k, 'e', c);
+        } else if (c == 0xDF) {
+            AddLetter(k, 's', c);
+            AddLetter(k, 's', c);
+        } else if (c == 0xFE) {
+            k.primary.push_back(0x300 | 27); /* thorn follows z */
+            k.accents.push_back(0);
+        } else if (c == 0x9A || c == 0x9E || c == 0x83) {
+            AddLetter(k, c == 0x9A ? 's' : c == 0x9E ? 'z' : 'f', c);
+        } else if (c >= 0xC0 && accentBase[c - 0xC0] >= 'a' && accentBase[c - 0xC0] <= 'z') {
+            AddLetter(k, accentBase[c - 0xC0], c);
+        } else {
+            k.primary.push_back((uint16_t)(0x100 | c)); /* space, punctuation, symbols */
+            k.accents.push_back(0);
+        }
+    }
+    return k;
+}
+
+template <class T> int CompareSequences(const std::vector<T> &a, const std::vector<T> &b)
+{
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; i++)
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    return 0;
+}
+
+} // namespace
+
 extern "C" int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b)
 {
     if (!a || !b)
         return (a ? 1 : 0) - (b ? 1 : 0);
-    for (;; a++, b++) {
-        unsigned char ca = layer::LowerCp1252((unsigned char)*a);
-        unsigned char cb = layer::LowerCp1252((unsigned char)*b);
+    const unsigned char *ua = (const unsigned char *)a, *ub = (const unsigned char *)b;
+    CollationKey ka = Collate(ua), kb = Collate(ub);
+    if (int c = CompareSequences(ka.primary, kb.primary))
+        return c;
+    if (int c = CompareSequences(ka.accents, kb.accents))
+        return c;
+    /* Alike but for hyphens and apostrophes: the folded texts decide. */
+    for (;; ua++, ub++) {
+        unsigned char ca = layer::LowerCp1252(*ua), cb = layer::LowerCp1252(*ub);
         if (ca != cb)
             return ca < cb ? -1 : 1;
         if (!ca)

@@ -147,11 +147,18 @@ TEST(Strings, CopyConcatenateCompare)
         {"setup", "SETUP", 0}, {"Caf\xe9", "CAF\xc9", 0}, {"\x9a", "\x8a", 0}, {"abc", "abd", -1},
         {"abc", "ab", 1},      {"", "a", -1},             {"B", "a", 1},      {nullptr, "a", -1},
         {nullptr, nullptr, 0},
+        // A word sort: symbols before digits before letters, whatever their codes.
+        {"~x", "a", -1},       {"{x", "0", -1},           {"9", "a", -1},     {"_x", "a", -1},
+        // Accented letters sort with their base letter, after it when all else is equal.
+        {"\xe9t\xe9", "f", -1}, {"\xe9", "e", 1},         {"r\xe9sum\xe9", "resumf", -1},
+        // Hyphens and apostrophes are passed over, then break the tie.
+        {"co-op", "coop", -1}, {"co-op", "cop", -1},      {"o'neil", "oneil", -1},
+        {"stra\xdf" "e", "strasse", 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.a ? c.a : "null") << " vs " << (c.b ? c.b : "null"));
         int r = lstrcmpiA(c.a, c.b);
-        EXPECT_EQ(c.sign, (r > 0) - (r < 0));
+        EXPECT_EQ(c.sign, (r > 0) - (r < 0)) << "lstrcmpiA gave " << r;
     }
 }
 
