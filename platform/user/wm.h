@@ -124,6 +124,16 @@ template <class T> T *ControlState(Window *w)
     return state;
 }
 
+/* Gives a control a fresh record at WM_NCCREATE; null when the class has no room for it. */
+template <class T> T *AttachControlState(Window *w)
+{
+    if (!w || w->extra.size() < sizeof(T *))
+        return nullptr;
+    T *fresh = new T();
+    memcpy(w->extra.data(), &fresh, sizeof fresh);
+    return fresh;
+}
+
 /* Puts text on the clipboard (the backend's, or the layer's own). */
 void ClipboardPut(const std::string &text);
 

@@ -253,10 +253,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     Window *w = WindowLookup(hwnd);
     if (!w)
         return 0;
-    if (message == WM_NCCREATE && w->extra.size() >= sizeof(ButtonState *)) {
-        ButtonState *fresh = new ButtonState();
-        memcpy(w->extra.data(), &fresh, sizeof fresh);
-    }
+    if (message == WM_NCCREATE)
+        AttachControlState<ButtonState>(w);
     ButtonState *s = StateOf(w);
     if (!s)
         return DefWindowProcA(hwnd, message, wParam, lParam);

@@ -644,9 +644,8 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (!w)
         return 0;
     if (message == WM_NCCREATE && w->extra.size() >= sizeof(EditState *)) {
-        EditState *fresh = new EditState();
+        EditState *fresh = AttachControlState<EditState>(w);
         fresh->hasVScroll = (w->style & WS_VSCROLL) != 0;
-        memcpy(w->extra.data(), &fresh, sizeof fresh);
         LRESULT r = DefWindowProcA(hwnd, message, wParam, lParam);
         fresh->text = w->text;
         return r;

@@ -114,9 +114,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     Window *w = WindowLookup(hwnd);
     if (!w)
         return 0;
-    if (message == WM_NCCREATE && w->extra.size() >= sizeof(StaticState *)) {
-        StaticState *fresh = new StaticState();
-        memcpy(w->extra.data(), &fresh, sizeof fresh);
+    if (message == WM_NCCREATE && AttachControlState<StaticState>(w)) {
         /* The sunken look is the static edge of the frame. */
         if (w->style & SS_SUNKEN)
             w->exStyle |= WS_EX_STATICEDGE;
