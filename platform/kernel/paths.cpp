@@ -327,7 +327,10 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
         SetLastError(layer::ErrorFromErrno(errno, drive->hostDir));
         return FALSE;
     }
-    const uint64_t cluster = 512 * 8;
+    /* 4,096-byte clusters (8 sectors of 512), as a disk reports them; a free
+     * figure from machine.ini that is no whole number of those is reported
+     * in smaller clusters, down to single bytes, so that it comes out exact. */
+    uint64_t sectors = 8, sectorBytes = 512;
     uint64_t unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;
     uint64_t total = (uint64_t)vfs.f_blocks * unit;
     uint64_t avail = (uint64_t)vfs.f_bavail * unit;
@@ -335,12 +338,17 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
         avail = drive->freeBytes;
         if (total < avail)
             total = avail;
+        if (avail % 4096 != 0 && avail % 512 == 0 && avail / 512 <= 0xFFFFFFFFu)
+            sectors = 1;
+        else if (avail % 512 != 0 && avail <= 0xFFFFFFFFu)
+            sectors = sectorBytes = 1;
     }
+    const uint64_t cluster = sectors * sectorBytes;
     auto clamp = [](uint64_t v) { return v > 0xFFFFFFFFu ? (DWORD)0xFFFFFFFFu : (DWORD)v; };
     if (sectorsPerCluster)
-        *sectorsPerCluster = 8;
+        *sectorsPerCluster = (DWORD)sectors;
     if (bytesPerSector)
-        *bytesPerSector = 512;
+        *bytesPerSector = (DWORD)sectorBytes;
     if (freeClusters)
         *freeClusters = clamp(avail / cluster);
     if (totalClusters)

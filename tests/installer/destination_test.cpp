@@ -87,8 +87,8 @@ TEST(DestinationPage, AnExistingDirectoryIsAskedForEachTime)
 }
 
 // Too little space: the box is captioned with the setup's title and either
-// answer keeps the page.  The layer's nearest figure below 5,000 is 4,997
-// (whole 4,096-byte clusters); the exact edge is set in the record.
+// answer keeps the page.  The machine starts with 1,220 clusters of 4,096
+// bytes (4,997 KB); the exact edge, 4,999 against 5,000, is set in the record.
 TEST(DestinationPage, NextRefusesTooLittleSpaceUntilThereIsEnough)
 {
     TempMachine m({{"free", "C", Clusters(1220)}});

@@ -64,6 +64,11 @@ const DriveCase kCases[] = {
      "D:\\Program files\\Nobra"},
     {"WindowsOnDWithoutProgramFiles", Drives("CD") + Machine("D:\\WINNT", "D:\\") + Free('C', Clusters(1000000)),
      "", 'D', "D:", {"C:\\", "D:\\"}, 0, "C:\\", 4096000, "D:\\", "C:\\Nobra"},
+    // Exactly 5,000,000 free bytes are 5000 KB, enough; a thousand bytes fewer are 4999.
+    {"FiveMillionBytesAreEnough", Free('C', "5000000"), nullptr, 'C', "C:", {"C:\\"}, 0, "C:\\Program files",
+     5000, "C:\\Program files", "C:\\Program files\\Nobra"},
+    {"OneThousandBytesFewerAreNot", Free('C', "4999000"), nullptr, 'C', "C:", {"C:\\"}, 0, "C:\\Program files",
+     4999, "C:\\Program files", "C:\\Program files\\Nobra"},
     // Beyond what 32 bits count in units of 1000 bytes (5 TB): the largest count, not a wrapped small one.
     {"FreeBeyond32BitsSaturates", Free('C', "5000000000000"), nullptr, 'C', "C:", {"C:\\"}, 0, "C:\\Program files",
      4294967295u, "C:\\Program files", "C:\\Program files\\Nobra"},

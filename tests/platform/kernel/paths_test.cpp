@@ -171,16 +171,21 @@ TEST(DriveStrings, TooSmallBuffersGetTheSizeNeeded)
 
 TEST(DiskFree, FigureFromMachineIni)
 {
+    // Whole 4,096-byte clusters where the figure allows, smaller ones where it
+    // does not, so that the figure comes back exact; beyond what the counts
+    // hold, clamped.
     struct Case {
         const char *figure;
-        DWORD freeClusters;
+        DWORD sectorsPerCluster, bytesPerSector, freeClusters;
     };
     const Case cases[] = {
-        {"0", 0},
-        {"4095", 0},
-        {"409600", 100},
-        {"123456789", 30140},
-        {"99999999999999999", 0xFFFFFFFFu},  // clamped to a DWORD
+        {"0", 8, 512, 0},
+        {"409600", 8, 512, 100},
+        {"1536", 1, 512, 3},
+        {"4095", 1, 1, 4095},
+        {"5000000", 1, 1, 5000000},
+        {"123456789", 1, 1, 123456789},
+        {"99999999999999999", 8, 512, 0xFFFFFFFFu},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.figure);
@@ -188,8 +193,8 @@ TEST(DiskFree, FigureFromMachineIni)
         ASSERT_TRUE(m.Ready());
         DWORD spc = 0, bps = 0, freeC = 1, total = 0;
         ASSERT_TRUE(GetDiskFreeSpaceA("C:\\", &spc, &bps, &freeC, &total));
-        EXPECT_EQ(8u, spc);
-        EXPECT_EQ(512u, bps);
+        EXPECT_EQ(c.sectorsPerCluster, spc);
+        EXPECT_EQ(c.bytesPerSector, bps);
         EXPECT_EQ(c.freeClusters, freeC);
         EXPECT_GE(total, freeC);
     }
